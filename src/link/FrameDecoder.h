@@ -26,6 +26,12 @@ public:
     void FlushLine();
 
 private:
+    bool TakeLiveByte(std::uint8_t byValue);
+    bool TakeMemoryByte(std::uint8_t byValue);
+    bool TakeRecordChecksum(std::uint8_t byValue);
+    // Retry count := 0, threshold := 10, first retry := n, arm the timer.
+    void RearmMemoryWait();
+
     CReaderState& m_state;
     CLinkView& m_view;
     CLinkInfo& m_link;

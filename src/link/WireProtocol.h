@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -47,5 +48,33 @@ inline std::uint8_t Checksum(const std::uint8_t* pBytes, std::size_t nCount)
     for (std::size_t i = 0; i < nCount; ++i)
         bySum = static_cast<std::uint8_t>(bySum + pBytes[i]);
     return static_cast<std::uint8_t>(bySum & 0x7F);
+}
+
+using CReadingFrame = std::array<std::uint8_t, kLiveFrameSize>;
+using CHeaderFrame = std::array<std::uint8_t, kHeaderFrameSize>;
+
+// A live reading frame or a memory record (same layout) with its checksum.
+// The year is given as the byte on the wire (year - 2000); the month byte
+// goes out whole, high bits included.
+inline CReadingFrame MakeReadingFrame(std::uint8_t byYear, std::uint8_t byMonth,
+                                      std::uint8_t byDay, std::uint8_t byHour,
+                                      std::uint8_t byMinute, std::uint8_t bySecond,
+                                      std::uint8_t bySpo2, std::uint8_t byPulse)
+{
+    CReadingFrame frame{byYear, byMonth, byDay, byHour, byMinute, bySecond, bySpo2, byPulse, 0};
+    frame[kOffChecksum] = Checksum(frame.data(), kOffChecksum);
+    return frame;
+}
+
+// A memory header announcing nCount records (only the low 24 bits are sent).
+inline CHeaderFrame MakeHeaderFrame(std::uint8_t byVersion, std::uint32_t nCount)
+{
+    CHeaderFrame frame{byVersion,
+                       static_cast<std::uint8_t>(nCount >> 16),
+                       static_cast<std::uint8_t>(nCount >> 8),
+                       static_cast<std::uint8_t>(nCount),
+                       0};
+    frame[kHeaderFrameSize - 1] = Checksum(frame.data(), kHeaderFrameSize - 1);
+    return frame;
 }
 }  // namespace WireProtocol
