@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -308,6 +309,29 @@ void CDeviceEmulator::CloseLine()
 void CDeviceEmulator::HangUp()
 {
     Trace("hang-up", nullptr, 0);
+    // Closing the master throws away what the host has not read yet, while
+    // on a real wire the bytes sent before the cut would have arrived. So
+    // give the host a while to take them first.
+    if (m_nSlave >= 0)
+    {
+        // Bytes written to the master reach the slave's queue a moment
+        // later, so the queue must be seen empty a few times in a row.
+        const auto tGiveUp = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
+        int nEmptySeen = 0;
+        while (!m_bStopRequested.load() && Clock::now() < tGiveUp && nEmptySeen < 5)
+        {
+            int nQueued = 0;
+            if (ioctl(m_nSlave, FIONREAD, &nQueued) != 0)
+                break;
+            nEmptySeen = nQueued > 0 ? 0 : nEmptySeen + 1;
+            pollfd pfd{m_nWakeRead, POLLIN, 0};
+            ::poll(&pfd, 1, 10);
+        }
+    }
+    else if (m_nMaster >= 0)
+    {
+        tcdrain(m_nMaster);
+    }
     CloseLine();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bHungUp = true;

@@ -91,7 +91,7 @@ bool IsDevNull(int nFd)
 
 int UsageError(const std::string& strWhat)
 {
-    std::fprintf(stderr, "oxilume-sim: %s\n%s", strWhat.c_str(), kUsage);
+    std::fprintf(stderr, "oxilume-sim: %s (see --help)\n", strWhat.c_str());
     return 2;
 }
 }  // namespace
