@@ -229,9 +229,11 @@ bool CFrameDecoder::TakeMemoryByte(std::uint8_t byValue)
 
     case kPosHeaderCount1:
     case kPosHeaderCount2:
-        // At most three count bytes, so the total stays below 2^24.
+        // The count has 24 bits; keeping it to them means no state, however
+        // it came about, can overflow the total.
         s.m_bySum = static_cast<std::uint8_t>(s.m_bySum + byValue);
-        s.m_nRecordTotal = s.m_nRecordTotal * 256 + byValue;
+        s.m_nRecordTotal = static_cast<std::int32_t>(
+            ((static_cast<std::uint32_t>(s.m_nRecordTotal) << 8) | byValue) & 0xFFFFFFu);
         RearmMemoryWait();
         s.m_nPosition = nPosition + 1;
         return false;
