@@ -40,6 +40,12 @@ public:
     // Releases the port so that it can be opened again.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+
+    // True once the other end has gone for good (a pulled USB cable, a closed
+    // pseudo-terminal master). Such a port reads nothing, refuses writes and
+    // sleeps through WaitReadable; only closing and opening again can help.
+    // The link itself keeps to its time-out rules and need not ask.
+    virtual bool HasHungUp() const { return false; }
 };
 
 // The platform's port handle for the link: null is the invalid handle.
