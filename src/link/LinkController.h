@@ -74,9 +74,11 @@ public:
     // m_bPortChosen and the port name are the document's.
     void ResetPort();
 
-    // Joins a worker that has ended by itself (after a connection failure)
-    // and releases its port. Cheap when there is none; the owner may call it
-    // whenever it sees m_bStopped at 1.
+    // Joins a worker that gives up by itself (after a connection failure; it
+    // raised m_bStopped) and releases the port it closed. Does nothing while
+    // m_bStopped is 0 or when there is no worker; the owner may call it
+    // whenever it sees m_bStopped at 1. Waits at most for the worker's last
+    // pass, draining the queue meanwhile.
     void Reap();
 
     // A port is held open (m_hComm of the document).
