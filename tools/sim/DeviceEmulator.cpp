@@ -416,9 +416,10 @@ void CDeviceEmulator::Run()
             const ssize_t n = ::read(m_nMaster, abyBuffer, sizeof abyBuffer);
             if (n > 0)
             {
-                // A command byte reaches the device only after its own wire time.
-                if (m_options.m_bPaced && !PauseUntil(Clock::now() + kByteTime * n))
-                    break;
+                // A command reaches the device only after its own wire time:
+                // the answer cannot start before.
+                if (m_options.m_bPaced)
+                    m_tWireFree = std::max(m_tWireFree, Clock::now() + kByteTime * n);
                 for (ssize_t i = 0; i < n && m_nMaster >= 0 && !m_bStopRequested.load(); ++i)
                     HandleByte(abyBuffer[i]);
             }
@@ -654,10 +655,12 @@ void CDeviceEmulator::WriteLine(const std::uint8_t* pBytes, std::size_t nCount)
     }
     else
     {
-        // Byte i leaves the wire one byte time after byte i-1 has; bytes
-        // whose time has come go out together, so a late wake-up does not
-        // slow the average rate, and none goes out early.
+        // Byte i has arrived one byte time after byte i-1. Bytes go out in
+        // groups of m_nPacedBurst once the last of the group has arrived;
+        // whatever is due goes out together, so a late wake-up does not slow
+        // the average rate, and no byte ever comes early.
         const Clock::time_point tBase = std::max(m_tWireFree, Clock::now());
+        const std::size_t nBurst = static_cast<std::size_t>(std::max(1, m_options.m_nPacedBurst));
         std::size_t nDone = 0;
         while (nDone < nCount)
         {
@@ -665,9 +668,10 @@ void CDeviceEmulator::WriteLine(const std::uint8_t* pBytes, std::size_t nCount)
             std::size_t nDue = nDone;
             while (nDue < nCount && tBase + kByteTime * static_cast<long>(nDue + 1) <= tNow)
                 ++nDue;
-            if (nDue == nDone)
+            const std::size_t nWant = std::min(nCount, nDone + nBurst);
+            if (nDue < nWant)
             {
-                if (!PauseUntil(tBase + kByteTime * static_cast<long>(nDone + 1)))
+                if (!PauseUntil(tBase + kByteTime * static_cast<long>(nWant)))
                     return;
                 continue;
             }

@@ -38,6 +38,7 @@ struct CEmulatorOptions
     bool m_bSplitRecords = false; // memory records go out in three writes...
     int m_nSplitPauseMs = 20;     // ...with this pause between them
     bool m_bPaced = false;        // bytes take their wire time at 115200 baud
+    int m_nPacedBurst = 1;        // paced bytes handed over together (1: each on its own)
     long m_nHangupAfter = -1;     // bytes; the line is closed once that many went out; < 0: off
 
     // Empty: open a pseudo-terminal and offer its slave side. Otherwise the
@@ -179,7 +180,7 @@ private:
     EFrame m_eAwaitedKind = EFrame::Header;
     std::vector<std::uint8_t> m_vecAwaited;
     std::size_t m_nFramesCounted = 0;  // for silence and corruption
-    Clock::time_point m_tWireFree;     // paced line: when the last byte has left
+    Clock::time_point m_tWireFree;     // paced line: when the last byte will have arrived
 
     // Shared with the queries.
     mutable std::mutex m_mutex;

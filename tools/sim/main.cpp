@@ -37,6 +37,8 @@ const char kUsage[] =
     "  --split-records        send each stored record in three writes...\n"
     "  --split-pause-ms MS    ...this far apart (default 20)\n"
     "  --paced                take the wire time of 115200 baud for every byte\n"
+    "  --paced-burst N        hand paced bytes over N at a time, each group once its\n"
+    "                         last byte has arrived (default 1)\n"
     "  --hangup-after N       close the line once N bytes have gone out\n"
     "Other:\n"
     "  --no-stdin             do not end when standard input ends\n"
@@ -172,6 +174,12 @@ int main(int argc, char** argv)
         }
         else if (strArg == "--paced")
             options.m_bPaced = true;
+        else if (strArg == "--paced-burst")
+        {
+            if (!needs(1, 4096))
+                return UsageError("--paced-burst needs a byte count of 1 or more");
+            options.m_nPacedBurst = static_cast<int>(n);
+        }
         else if (strArg == "--hangup-after")
         {
             if (!needs(0, LONG_MAX))
