@@ -113,10 +113,11 @@ void CPosixSerialPort::LowerRts() const
 
 bool CPosixSerialPort::SetupQueues()
 {
-    // Linux has no per-port queue sizes to set: the terminal layer buffers
-    // up to 64 KiB of input per port on its own, more than the 32 KiB the
-    // link asks for, and the output side is the driver's. Asking succeeds
-    // for an open port, as there is nothing to refuse.
+    // Linux offers no way to size a port's queues: each driver keeps its
+    // own buffers (a pseudo-terminal holds about 20 KiB each way, a USB
+    // adapter's driver its own). The worker reads every few milliseconds,
+    // and at 11,520 bytes a second no buffer of that order fills meanwhile.
+    // There is nothing the port could refuse, so an open port says yes.
     return IsOpen();
 }
 
@@ -319,10 +320,11 @@ void CPosixSerialPort::PurgeReceive()
 
 void CPosixSerialPort::Close()
 {
-    // Only the first caller signals the wake-up descriptor: it alone closes
-    // it, further down, so the number cannot have been reused meanwhile.
-    const bool bFirst = !m_bClosing.exchange(true);
-    if (bFirst && m_hWake >= 0)
+    // One Close at a time: a second caller waits here until the port is
+    // really released, then finds nothing left to do.
+    std::lock_guard<std::mutex> guard(m_lockClose);
+    m_bClosing.store(true);
+    if (m_hWake >= 0)
     {
         const std::uint64_t nOne = 1;
         [[maybe_unused]] const ssize_t nIgnored = ::write(m_hWake, &nOne, sizeof nOne);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
@@ -20,8 +21,9 @@ std::string DevicePathForPort(const std::string& strPortName);
 //
 // Threads: Read, WriteByte, WaitReadable and PurgeReceive may run on two
 // threads at once. Close may race with any of them and with itself: the
-// first call releases the port, wakes a pending wait and waits only for
-// calls already inside the descriptor (at most one write's 55 ms).
+// first call wakes a pending wait, waits only for calls already inside the
+// descriptor (at most one write's 55 ms) and releases the port; a second
+// call returns once that is done. Calls after Close fail or do nothing.
 class CPosixSerialPort final : public CSerialPort
 {
 public:
@@ -57,6 +59,8 @@ private:
     int m_hPort;
     // An eventfd that Close signals to cut a pending poll short.
     int m_hWake;
+    // Makes a second, concurrent Close wait for the first to finish.
+    std::mutex m_lockClose;
     std::atomic<bool> m_bClosing{false};
     std::atomic<bool> m_bHungUp{false};
 };

@@ -692,7 +692,7 @@ TEST_F(SerialPortTest, WriteToAFullPortGivesUpAndRecovers)
 {
     auto pPort = OpenConfigured();
     ASSERT_NE(pPort, nullptr);
-    // The device reads nothing, so the pty's buffers (some 64 KiB) fill up.
+    // The device reads nothing, so the pty's buffers (some 20 KiB) fill up.
     bool bGaveUp = false;
     for (int n = 0; n < (1 << 22) && !bGaveUp; ++n)
         bGaveUp = !pPort->WriteByte(static_cast<std::uint8_t>(n));
