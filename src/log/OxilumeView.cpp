@@ -42,14 +42,14 @@ COxilumeView::COxilumeView(QWidget* pParent) : QPlainTextEdit(pParent)
 
 COxilumeView::~COxilumeView() = default;
 
-void COxilumeView::SetDocument(COxilumeDoc* pDocument)
+void COxilumeView::SetDocument(CTextDoc* pDocument)
 {
     m_pDocument = pDocument;
 }
 
 COxilumeDoc* COxilumeView::GetDocument() const
 {
-    return m_pDocument.data();
+    return qobject_cast<COxilumeDoc*>(m_pDocument.data());
 }
 
 void COxilumeView::ScrollToEnd()

@@ -12,6 +12,7 @@
 #include <string>
 
 class COxilumeDoc;
+class CTextDoc;
 class CWrapModel;
 
 // The log view: a plain-text widget that holds the whole log, wraps it at the
@@ -78,7 +79,8 @@ public:
     void KillTimer(int nIdEvent);
     bool IsTimerRunning(int nIdEvent) const;
 
-    void SetDocument(COxilumeDoc* pDocument);
+    // Set by CTextDoc::SetView.
+    void SetDocument(CTextDoc* pDocument);
     COxilumeDoc* GetDocument() const;
 
     // Initial update: runs at every new or opened document.
@@ -103,7 +105,7 @@ private:
     void ApplyLineEnds(int nFirstBlock, const std::vector<std::uint8_t>& vecEnds, int nTailState);
 
     CWrapModel* m_pWrap = nullptr;
-    QPointer<COxilumeDoc> m_pDocument;
+    QPointer<CTextDoc> m_pDocument;
     std::map<int, QBasicTimer> m_mapTimers;
     QMargins m_marginsPrint;
 };

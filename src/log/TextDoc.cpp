@@ -32,10 +32,14 @@ CTextDoc::~CTextDoc() = default;
 void CTextDoc::SetView(COxilumeView* pView)
 {
     if (m_pView)
+    {
         disconnect(m_pView->document(), nullptr, this, nullptr);
+        m_pView->SetDocument(nullptr);
+    }
     m_pView = pView;
     if (pView)
     {
+        pView->SetDocument(this);
         connect(pView->document(), &QTextDocument::modificationChanged, this, &CTextDoc::ModifiedChanged);
     }
 }
@@ -126,11 +130,14 @@ bool CTextDoc::OnSaveDocument(const QString& strPathName)
     const QByteArray baText = m_pView ? m_pView->GetTextBytes() : QByteArray();
     QSaveFile file(strPathName);
     errno = 0;
-    bool bOk = file.open(QIODevice::WriteOnly);
+    // Unbuffered: a buffered QSaveFile (Qt 6.4) reports a commit as done
+    // when its last flush hit a full disk, and replaces the old file with a
+    // cut one. Written straight through, a short write shows at once.
+    bool bOk = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     int nErrno = errno;
     if (bOk)
     {
-        bOk = file.write(baText) == baText.size();
+        bOk = file.write(baText) == baText.size() && file.error() == QFileDevice::NoError;
         nErrno = errno;
         if (bOk)
         {
