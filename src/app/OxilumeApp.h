@@ -49,6 +49,10 @@ public:
     // The print commands 57607 (with dialog), 57608 (at once) and 57609
     // (preview) as they arrive from the main window (AppPrint.cpp).
     virtual void OnPrintCommand(int nId);
+    // The program's exit status when start-up ends it at once: a command-line
+    // print whose log did not open or did not print fails (AppPrint.cpp).
+    void SetExitCode(int nExitCode) { m_nExitCode = nExitCode; }
+    int ExitCode() const { return m_nExitCode; }
 
     // Makes the frame, the view and the document once; later calls return
     // what exists. Not shown.
@@ -60,7 +64,8 @@ public:
     void OnFileOpen();
     // Opens strPath as the log (the frame is made when needed, and shown when
     // bShow). False when the file did not open; the log is left as it was.
-    bool OpenDocumentFile(const QString& strPath, bool bShow = true);
+    // *pbCancelled tells a "Cancel" to the save question from a failed open.
+    bool OpenDocumentFile(const QString& strPath, bool bShow = true, bool* pbCancelled = nullptr);
     // A recent-file entry (57616 + nIndex).
     void OnOpenRecentFile(int nIndex);
     // About (57664).
@@ -71,14 +76,21 @@ public:
     static QString HelpFilePath();
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
-    COxilumeDoc* Document() const;
+    COxilumeDoc* Document() const { return m_pDoc.get(); }
     COxilumeView* View() const;
     CRecentFileList& RecentFiles() { return m_recentFiles; }
     QTextBrowser* HelpWindow() const { return m_pHelpWindow.get(); }
 
+    // The main window has closed (Exit or its close box): the link has
+    // ended; the recent-file list is written back and MainWindowClosed sent.
+    void OnMainWindowClosed();
+
     // Demo mode: starts the built-in emulator and offers its port.
     bool StartDemo();
     CDemoDevice* Demo() const { return m_pDemo.get(); }
+
+signals:
+    void MainWindowClosed();
 
 private:
     void LoadStdProfileSettings();
@@ -86,7 +98,9 @@ private:
 
     std::unique_ptr<CDemoDevice> m_pDemo;
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::unique_ptr<COxilumeDoc> m_pDoc;
     std::unique_ptr<QTextBrowser> m_pHelpWindow;
     CRecentFileList m_recentFiles;
     bool m_bExited = false;
+    int m_nExitCode = 0;
 };
