@@ -487,3 +487,23 @@ TEST_F(ReaderLoopTest, FailedWriteShowsTxErrorAndTheStateStillTakesTheCommand)
     EXPECT_TRUE(m_bRunning);
 }
 }  // namespace
+
+namespace
+{
+// Between reads that bring nothing the loop sleeps on the port (a few
+// milliseconds at most) instead of polling it flat out.
+TEST_F(ReaderLoopTest, SilentDeviceDoesNotMakeTheLoopSpin)
+{
+    Handshake();
+    m_loop.SetIdleWaitMillis(CReaderLoop::kIdleWaitMillis);
+    const int nFirst = m_nPass;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (std::chrono::steady_clock::now() < until && m_bRunning)
+        Pass();
+    const int nPasses = m_nPass - nFirst;
+    EXPECT_GT(nPasses, 0);
+    EXPECT_LT(nPasses, 500) << "about 100 passes are expected in 500 ms, a spinning loop makes thousands";
+
+    EXPECT_TRUE(m_bRunning);
+}
+}  // namespace
