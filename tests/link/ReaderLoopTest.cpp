@@ -298,10 +298,14 @@ TEST_F(ReaderLoopTest, NoAnswerToFAlternatesFAndNWithoutEnd)
     EXPECT_EQ(m_view.Log(), kConnected);
 
     // Memory Transmission Stop: the live-mode rules take over.
+    // The first live time-out sends the first-retry command the download
+    // left behind (f), then x three times, then the live failure line.
     m_link.m_bMemoryIdle = 1;
     m_link.m_bStopMemory = 1;
     Tick(200);
     EXPECT_FALSE(m_bRunning) << "after the stop the live time-outs give up";
+    EXPECT_EQ(m_pPort->WrittenText(), strExpected + "fxxx");
+    EXPECT_EQ(m_view.Pieces().back().strText, kLiveFailure);
 }
 
 TEST_F(ReaderLoopTest, DownloadAskedBeforeHandshakeSendsFOnThePassAfterTheAnswer)
