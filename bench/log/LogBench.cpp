@@ -160,6 +160,32 @@ int main(int argc, char** argv)
     std::printf("  shapes at 300k: %d (grouping %s)\n", view.WrapModel().ShapeCount(),
                 view.WrapModel().IsShapeGrouping() ? "on" : "off");
 
+    // Reading every line, as printing does.
+    qsizetype nChars = 0;
+    const double rRead = TimeMs([&] {
+        const int nLines = view.LineCount();
+        for (int i = 0; i < nLines; ++i)
+            nChars += view.ReadLine(i).size();
+    });
+    std::printf("  at 300k: ReadLine of every line %.0f ms (%.2f us a line)\n", rRead,
+                rRead * 1000.0 / view.LineCount());
+
+    // The file steps on the same log.
+    QByteArray baFile;
+    const double rSave = TimeMs([&] { baFile = view.GetTextBytes(); });
+    const double rOpen = TimeMs([&] {
+        view.SetTextBytes(baFile);
+        view.LineCount();
+    });
+    const double rClear = TimeMs([&] {
+        view.ClearLog();
+        view.LineCount();
+    });
+    std::printf("  at 300k: text to bytes %.0f ms (%.1f MiB), bytes to log and count %.0f ms, ClearLog %.0f ms\n",
+                rSave, baFile.size() / 1048576.0, rOpen, rClear);
+    view.SetTextBytes(baFile);
+    QCoreApplication::processEvents();
+
     // For comparison: the widget's own layout of every block (what the count
     // avoids), and the count with a proportional font, where every line is
     // its own shape.

@@ -135,10 +135,16 @@ QString COxilumeView::ReadLine(int nIndex)
     if (!m_pWrap->Locate(nIndex, block, nLineInBlock))
         return QString();
     const QString strBlock = block.text();
-    const auto vecLines = m_pWrap->LayoutLines(strBlock);
-    if (vecLines.empty())
+    CReadCache& cache = m_readCache;
+    if (cache.nGeneration != m_pWrap->Generation() || cache.strText != strBlock)
+    {
+        cache.vecLines = m_pWrap->LayoutLines(strBlock);
+        cache.nGeneration = m_pWrap->Generation();
+        cache.strText = strBlock;
+    }
+    if (cache.vecLines.empty())
         return QString();
-    const auto& line = vecLines[size_t(std::min<int>(nLineInBlock, int(vecLines.size()) - 1))];
+    const auto& line = cache.vecLines[size_t(std::min<int>(nLineInBlock, int(cache.vecLines.size()) - 1))];
     return strBlock.mid(line.first, line.second);
 }
 
@@ -249,7 +255,20 @@ void COxilumeView::OnInitialUpdate()
     m_marginsPrint = QMargins(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips);
 }
 
-bool COxilumeView::OnCommand(int /*nId*/)
+bool COxilumeView::OnCommand(int nId)
 {
-    return false;
+    switch (nId)
+    {
+    case kIdFilePrint:
+        OnFilePrint();
+        return true;
+    case kIdFilePrintDirect:
+        OnFilePrintDirect();
+        return true;
+    case kIdFilePrintPreview:
+        OnFilePrintPreview();
+        return true;
+    default:
+        return false;
+    }
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 class COxilumeDoc;
 class CTextDoc;
@@ -91,6 +93,16 @@ public:
     // to the document. Returns true when handled.
     virtual bool OnCommand(int nId);
 
+    // Printing (ViewPrint.cpp, with CLogPrinter): 57607 with the Print
+    // dialog, 57608 at once, 57609 print preview. No menu reaches them; the
+    // command line's print flags send 57608. True when the pages went out.
+    static constexpr int kIdFilePrint = 57607;
+    static constexpr int kIdFilePrintDirect = 57608;
+    static constexpr int kIdFilePrintPreview = 57609;
+    bool OnFilePrint();
+    bool OnFilePrintDirect();
+    void OnFilePrintPreview();
+
     // The wrap model behind LineCount(); exposed for tests and benchmarks.
     CWrapModel& WrapModel() { return *m_pWrap; }
 
@@ -105,6 +117,13 @@ private:
     void ApplyLineEnds(int nFirstBlock, const std::vector<std::uint8_t>& vecEnds, int nTailState);
 
     CWrapModel* m_pWrap = nullptr;
+    // The block ReadLine() laid out last: printing reads its lines in turn.
+    struct CReadCache
+    {
+        int nGeneration = -1;
+        QString strText;
+        std::vector<std::pair<int, int>> vecLines;
+    } m_readCache;
     QPointer<CTextDoc> m_pDocument;
     std::map<int, QBasicTimer> m_mapTimers;
     QMargins m_marginsPrint;

@@ -134,6 +134,7 @@ void CWrapModel::Rebuild()
 {
     m_params = CurrentParams();
     m_option = m_pDocument->defaultTextOption();
+    ++m_nGeneration;
     m_bUniform = UniformAdvances(m_params.font);
     m_vecShapes.clear();
     m_vecFreeShapes.clear();
@@ -227,6 +228,7 @@ void CWrapModel::EnsureCurrent()
              params.tabs != m_params.tabs)
     {
         m_params = params;
+        ++m_nGeneration;
         m_vecPending.clear();
         for (size_t i = 0; i < m_vecShapes.size(); ++i)
         {

@@ -48,6 +48,10 @@ public:
     // Forgets everything and rebuilds from the document.
     void Rebuild();
 
+    // Changes whenever the layout parameters (width, font, text option)
+    // change, that is whenever an earlier LayoutLines() result may be stale.
+    int Generation() const { return m_nGeneration; }
+
     // Whether blocks share shapes (fixed-pitch font) or each text is its own.
     bool IsShapeGrouping() const { return m_bUniform; }
     int ShapeCount() const { return m_mapShapes.size(); }
@@ -87,6 +91,7 @@ private:
     CParams m_params;
     QTextOption m_option;
     bool m_bUniform = false;
+    int m_nGeneration = 0;
 
     std::vector<CShape> m_vecShapes;
     std::vector<int> m_vecFreeShapes;
