@@ -1,5 +1,22 @@
 #include "app/CommandLineInfo.h"
 
+#include <QFileInfo>
+
+namespace
+{
+// "/" starts a flag, but here it also starts every absolute path: an
+// argument with a further "/" in it, or one that names an existing file,
+// is a file name.
+bool IsFlag(const QString& strArg)
+{
+    if (strArg.startsWith(QLatin1Char('-')))
+        return true;
+    if (!strArg.startsWith(QLatin1Char('/')))
+        return false;
+    return strArg.indexOf(QLatin1Char('/'), 1) < 0 && !QFileInfo::exists(strArg);
+}
+}  // namespace
+
 CCommandLineInfo CCommandLineInfo::FromArguments(const QStringList& listArgs)
 {
     CCommandLineInfo info;
@@ -11,7 +28,7 @@ void CCommandLineInfo::ParseArguments(const QStringList& listArgs)
 {
     for (const QString& strArg : listArgs)
     {
-        const bool bFlag = strArg.startsWith(QLatin1Char('/')) || strArg.startsWith(QLatin1Char('-'));
+        const bool bFlag = IsFlag(strArg);
         ParseParam(bFlag ? strArg.mid(1) : strArg, bFlag);
     }
     ParseLast();

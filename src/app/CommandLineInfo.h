@@ -7,6 +7,9 @@
 // or "-" is a flag; the first other argument names the file, and after "pt"
 // the next three name the printer, its driver and its port.
 //
+// An argument that begins with "/" but holds another "/" or names an
+// existing file is an absolute path, not a flag.
+//
 // "p", "pt" and "dde" are compared with case; "Unregister", "Unregserver",
 // "Embedding", "Automation" and our own "demo" without; any other flag is
 // ignored.

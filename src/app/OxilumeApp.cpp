@@ -250,8 +250,11 @@ void COxilumeApp::OnHelpHowToUse()
     const QString strPath = HelpFilePath();
     if (QFileInfo::exists(strPath))
     {
-        m_pHelpWindow->setSource(QUrl());
-        m_pHelpWindow->setSource(QUrl::fromLocalFile(strPath));
+        const QUrl url = QUrl::fromLocalFile(strPath);
+        if (m_pHelpWindow->source() == url)
+            m_pHelpWindow->reload();
+        else
+            m_pHelpWindow->setSource(url);
     }
     else
     {
