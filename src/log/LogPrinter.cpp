@@ -11,6 +11,7 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 const char* const CLogPrinter::kStartFailedText = "Could not start print job.";
@@ -28,6 +29,12 @@ CPrintTo& PrintTo()
 {
     static CPrintTo s_printTo;
     return s_printTo;
+}
+
+bool& Unattended()
+{
+    static bool s_bUnattended = false;
+    return s_bUnattended;
 }
 
 // Line ends are part of a line as the log reads it, but on paper they would
@@ -84,6 +91,16 @@ void CLogPrinter::SetPrintTo(const QString& strPrinter, const QString& strDriver
 QString CLogPrinter::PrintToPrinter()
 {
     return PrintTo().strPrinter;
+}
+
+void CLogPrinter::SetUnattended(bool bUnattended)
+{
+    Unattended() = bUnattended;
+}
+
+bool CLogPrinter::IsUnattended()
+{
+    return Unattended();
 }
 
 int CLogPrinter::PreparePrinting(QPrinter& printer) const
@@ -178,6 +195,13 @@ bool CLogPrinter::Print(QWidget* pParent, EMode eMode, const QString& strTitle) 
     int nLast = nLastPage;
     if (eMode == WithDialog || info.isNull())
     {
+        if (IsUnattended())
+        {
+            std::fprintf(stderr, "%s: %s\n", CMessageBox::kCaption,
+                         info.isNull() ? "there is no default printer and no one to choose one"
+                                       : "no one to answer the Print dialog");
+            return false;
+        }
         QPrintDialog dialog(&printer, pParent);
         dialog.setMinMax(1, nLastPage);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);

@@ -56,6 +56,12 @@ public:
                            const QString& strPort = QString());
     static QString PrintToPrinter();
 
+    // No one is there to answer a dialog (printing from the command line
+    // without a display): a job that would need the Print dialog does not
+    // start, and says so on the standard error.
+    static void SetUnattended(bool bUnattended);
+    static bool IsUnattended();
+
     // Print preparation: the page count M, stored as the printer's last page.
     int PreparePrinting(QPrinter& printer) const;
     // Page printing of page nPage of nLastPage on a painter whose unit is one

@@ -19,6 +19,11 @@ void CMessageBox::SetAnswerer(CAnswerer fnAnswerer)
     Answerer() = std::move(fnAnswerer);
 }
 
+bool CMessageBox::HasAnswerer()
+{
+    return static_cast<bool>(Answerer());
+}
+
 int CMessageBox::Show(QWidget* pParent, const QString& strText, EButtons eButtons, QMessageBox::Icon eIcon)
 {
     if (Answerer())

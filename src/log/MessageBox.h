@@ -24,6 +24,7 @@ public:
 
     // An empty answerer restores the real boxes.
     static void SetAnswerer(CAnswerer fnAnswerer);
+    static bool HasAnswerer();
 
     static const char* const kCaption;
 };

@@ -189,13 +189,17 @@ std::optional<CLine> CPage::Find(const QString& strText) const
     return std::nullopt;
 }
 
-bool WriteLog(const QString& strPath, int nLines)
+bool WriteLog(const QString& strPath, int nLines, bool bLastEnded)
 {
     QFile file(strPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     for (int i = 0; i < nLines; ++i)
-        file.write(QStringLiteral("L%1\r\n").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
+    {
+        file.write(QStringLiteral("L%1").arg(i, 4, 10, QLatin1Char('0')).toLatin1());
+        if (i + 1 < nLines || bLastEnded)
+            file.write("\r\n");
+    }
     return file.error() == QFile::NoError;
 }
 }  // namespace PdfReadBack

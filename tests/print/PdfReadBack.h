@@ -56,7 +56,9 @@ bool WaitForIdleQueue(int nTimeoutMs);
 // The PDF's pages read back with pdftotext -bbox, positions in dots.
 QVector<CPage> ReadPdf(const QString& strPath, QString* pstrError = nullptr);
 
-// Writes nLines lines "L0000".."Lnnnn", each ending in CR LF; nLines 0 makes
-// an empty file.
-bool WriteLog(const QString& strPath, int nLines);
+// Writes nLines lines "L0000".."Lnnnn" ending in CR LF, all but the last
+// unless bLastEnded; nLines 0 makes an empty file. The log counts the empty
+// line after a final CR LF as a line of its own, so without bLastEnded the
+// log has exactly nLines lines (at least 1).
+bool WriteLog(const QString& strPath, int nLines, bool bLastEnded = false);
 }  // namespace PdfReadBack
