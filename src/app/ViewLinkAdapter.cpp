@@ -10,7 +10,7 @@
 CViewLinkAdapter::CViewLinkAdapter(COxilumeView& view, std::atomic<std::int32_t>& bPortChosen, QObject* pParent)
     : QObject(pParent), m_view(view), m_bPortChosen(bPortChosen)
 {
-    m_queue.SetOwnerThread(std::this_thread::get_id());
+    m_queue.SetOwnerThread(m_idOwner);
     m_queue.SetWake([this] { Wake(); });
 }
 
@@ -35,6 +35,7 @@ int CViewLinkAdapter::Drain()
     // fresh wake-up and is never left behind.
     m_bWakePosted.store(false);
     ++m_nDrainDepth;
+    FlushScroll();
     const int nRan = m_queue.Drain();
     --m_nDrainDepth;
     return nRan;
@@ -42,12 +43,31 @@ int CViewLinkAdapter::Drain()
 
 void CViewLinkAdapter::ScrollToEnd()
 {
-    m_queue.Call([this] { m_view.ScrollToEnd(); });
+    // Not waited for: it is carried out on the UI thread before anything the
+    // worker asks for next (the insert that normally follows runs it first),
+    // so every line still lands at the end, in order, at one round trip a line.
+    if (std::this_thread::get_id() == m_idOwner)
+    {
+        FlushScroll();
+        m_view.ScrollToEnd();
+        return;
+    }
+    m_bScrollPending.store(true);
+    Wake();
+}
+
+void CViewLinkAdapter::FlushScroll()
+{
+    if (m_bScrollPending.exchange(false))
+        m_view.ScrollToEnd();
 }
 
 void CViewLinkAdapter::InsertText(const std::string& strText)
 {
-    m_queue.Call([this, &strText] { m_view.InsertText(strText); });
+    m_queue.Call([this, &strText] {
+        FlushScroll();
+        m_view.InsertText(strText);
+    });
 }
 
 void CViewLinkAdapter::StartTickTimer()
@@ -73,6 +93,7 @@ std::atomic<std::int32_t>& CViewLinkAdapter::PortChosen()
 void CViewLinkAdapter::ShowMessage(const std::string& strText)
 {
     m_queue.Call([this, &strText] {
+        FlushScroll();
         CMessageBox::Show(m_pMessageOwner ? m_pMessageOwner.data() : m_view.window(),
                           QString::fromLocal8Bit(strText.c_str()), CMessageBox::OK);
     });

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "link/LinkView.h"
 #include "link/UiCallQueue.h"
@@ -48,6 +49,8 @@ public:
 
 private:
     void Wake();
+    // Carries out a ScrollToEnd the worker asked for and did not wait for.
+    void FlushScroll();
 
     COxilumeView& m_view;
     std::atomic<std::int32_t>& m_bPortChosen;
@@ -55,5 +58,7 @@ private:
     CUiCallQueue m_queue;
     // One wake-up event in flight is enough: Drain takes every request.
     std::atomic<bool> m_bWakePosted{false};
+    std::atomic<bool> m_bScrollPending{false};
+    const std::thread::id m_idOwner = std::this_thread::get_id();
     int m_nDrainDepth = 0;
 };
