@@ -201,7 +201,7 @@ void COxilumeView::StartTickTimer()
     if (QThread::currentThread() == thread())
         SetTimer(kTickTimerId, kTickMillis);
     else
-        QMetaObject::invokeMethod(this, [this] { SetTimer(kTickTimerId, kTickMillis); }, Qt::QueuedConnection);
+        RequestTickTimer(true);
 }
 
 void COxilumeView::StopTickTimer()
@@ -209,7 +209,26 @@ void COxilumeView::StopTickTimer()
     if (QThread::currentThread() == thread())
         KillTimer(kTickTimerId);
     else
-        QMetaObject::invokeMethod(this, [this] { KillTimer(kTickTimerId); }, Qt::QueuedConnection);
+        RequestTickTimer(false);
+}
+
+void COxilumeView::RequestTickTimer(bool bRun)
+{
+    m_bTickWanted.store(bRun);
+    if (m_bTickRequestQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // Cleared before the wish is read, so a wish made after this
+            // point queues a call of its own.
+            m_bTickRequestQueued.store(false);
+            if (m_bTickWanted.load())
+                SetTimer(kTickTimerId, kTickMillis);
+            else
+                KillTimer(kTickTimerId);
+        },
+        Qt::QueuedConnection);
 }
 
 void COxilumeView::SetTimer(int nIdEvent, int nMillis)

@@ -126,5 +126,11 @@ private:
     } m_readCache;
     QPointer<CTextDoc> m_pDocument;
     std::map<int, QBasicTimer> m_mapTimers;
+    // Requests for the tick timer from other threads: the last one wins, and
+    // only one is queued at a time. A download re-arms the timer at every
+    // byte, and a queued call per byte would keep waking the UI thread.
+    void RequestTickTimer(bool bRun);
+    std::atomic<bool> m_bTickWanted{false};
+    std::atomic<bool> m_bTickRequestQueued{false};
     QMargins m_marginsPrint;
 };
