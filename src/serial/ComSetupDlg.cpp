@@ -87,8 +87,10 @@ void CComSetupDlg::BuildWindow(QWidget* pOwner)
     // The list keeps its own order; typed text never joins it.
     m_wndPortCombo->setInsertPolicy(QComboBox::NoInsert);
     m_wndPortCombo->setDuplicatesEnabled(true);
-    // The template's height includes the dropped-down list.
-    m_wndPortCombo->setGeometry(du.X(60), du.Y(34), du.X(48), m_wndPortCombo->sizeHint().height());
+    // The template's height includes the dropped-down list. Linux port names
+    // (ttyUSB0, /dev/pts/12) are longer than COM3, so the field reaches up to
+    // the buttons instead of the template's 48 units.
+    m_wndPortCombo->setGeometry(du.X(60), du.Y(34), du.X(66), m_wndPortCombo->sizeHint().height());
 
     QWidget::setTabOrder(m_pOkButton, m_pCancelButton);
     QWidget::setTabOrder(m_pCancelButton, m_wndPortCombo);
