@@ -9,19 +9,16 @@ namespace
 {
 using namespace WireProtocol;
 
-// Positions of the byte that comes next (see CReaderState::m_nPosition).
-constexpr int kPosBetweenFrames = 1;
-constexpr int kPosLiveChecksum = 9;
-constexpr int kPosHeaderCount0 = 12;
-constexpr int kPosHeaderCount1 = 13;
-constexpr int kPosHeaderCount2 = 14;
-constexpr int kPosHeaderChecksum = 15;
-constexpr int kPosRecordYear = 21;
-constexpr int kPosRecordChecksum = 29;
-
-// Waits, in ticks of 100 ms.
-constexpr int kLiveWait = 92;
-constexpr int kMemoryWait = 10;
+constexpr int kPosBetweenFrames = ReaderPos::kBetweenFrames;
+constexpr int kPosLiveChecksum = ReaderPos::kLiveChecksum;
+constexpr int kPosHeaderCount0 = ReaderPos::kHeaderCount0;
+constexpr int kPosHeaderCount1 = ReaderPos::kHeaderCount1;
+constexpr int kPosHeaderCount2 = ReaderPos::kHeaderCount2;
+constexpr int kPosHeaderChecksum = ReaderPos::kHeaderChecksum;
+constexpr int kPosRecordYear = ReaderPos::kRecordYear;
+constexpr int kPosRecordChecksum = ReaderPos::kRecordChecksum;
+using ReaderPos::kLiveWait;
+using ReaderPos::kMemoryWait;
 
 // Every formatted piece is short: the longest, the record prefix with two
 // full-width 32-bit numbers, needs about 35 bytes. snprintf truncates

@@ -7,10 +7,10 @@ namespace
 using namespace WireProtocol;
 
 constexpr int kReadSize = 200;
-constexpr int kPosBetweenFrames = 1;
-constexpr int kLiveWait = 92;
+constexpr int kPosBetweenFrames = ReaderPos::kBetweenFrames;
+using ReaderPos::kLiveWait;
+using ReaderPos::kMemoryWait;
 constexpr int kLiveRetryWait = 2;
-constexpr int kMemoryWait = 10;
 constexpr int kMaxRetries = 4;
 
 const char* const kLiveFailure = "**** Connection failed. Please check connection. ****\r\n";

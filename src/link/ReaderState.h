@@ -3,6 +3,23 @@
 #include <cstdint>
 #include <string>
 
+// Positions of the byte that comes next (CReaderState::m_nPosition), and the
+// waits in ticks of 100 ms, shared by the byte rules and the reader loop.
+namespace ReaderPos
+{
+constexpr int kBetweenFrames = 1;
+constexpr int kLiveChecksum = 9;
+constexpr int kHeaderCount0 = 12;
+constexpr int kHeaderCount1 = 13;
+constexpr int kHeaderCount2 = 14;
+constexpr int kHeaderChecksum = 15;
+constexpr int kRecordYear = 21;
+constexpr int kRecordChecksum = 29;
+
+constexpr int kLiveWait = 92;
+constexpr int kMemoryWait = 10;
+}  // namespace ReaderPos
+
 // The link worker's own record: what it sends next, how it decodes the next
 // byte, and its time-out bookkeeping. One per worker, for its whole life.
 struct CReaderState
