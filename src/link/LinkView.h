@@ -9,9 +9,10 @@
 // a blocking message box. The window, the command-line tool and tests each
 // provide one.
 //
-// Threads: every call comes from the worker thread. ScrollToEnd, InsertText
-// and ShowMessage return only once the owner of the log has carried them out,
-// so lines arrive in the order they were produced. StartTickTimer and
+// Threads: every call comes from the worker thread. InsertText and
+// ShowMessage return only once the owner of the log has carried them out, so
+// lines arrive in the order they were produced. ScrollToEnd may return
+// earlier, but is carried out before the worker's next request. StartTickTimer and
 // StopTickTimer may return before the timer has changed.
 class CLinkView
 {
