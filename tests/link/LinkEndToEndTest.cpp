@@ -153,7 +153,9 @@ TEST_F(LinkEndToEndTest, DownloadOfThreeHundredRecordsArrivesWholeAndInOrder)
     strExpected += "Total number of Memory Data : 300 \r\n";
     strExpected += kEndOfData;
     EXPECT_EQ(m_pView->Log(), strExpected);
-    EXPECT_EQ(m_link.m_bMemoryIdle.load(), 1);
+    // The end line is flushed before the download is marked ended, so the
+    // flag may trail the line by a moment.
+    EXPECT_TRUE(m_pView->WaitFor([&] { return m_link.m_bMemoryIdle.load() == 1; }, 10000));
     EXPECT_EQ(m_link.m_bStopped.load(), 0);
     EXPECT_EQ(m_pEmulator->CommandCount('m'), 301u);
     m_pController->Stop();
