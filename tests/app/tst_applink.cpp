@@ -252,7 +252,9 @@ void CAppLinkTest::fullSession()
     m_pBoxes->Clear();
     QVERIFY(run.Frame()->OnCommand(kIdStop));
     QCOMPARE(m_pBoxes->Texts(), QStringList{QStringLiteral("End of Connection")});
-    QVERIFY(device.WaitForCommand(WireProtocol::kCmdStop, kLong));
+    // Waited for with the event loop running: the worker may be waiting for a
+    // log line that only this thread can write.
+    QVERIFY(WaitFor([&] { return device.CommandCount(WireProtocol::kCmdStop) > 0; }, kLong));
     QVERIFY(run.Doc()->m_link.IsStopped());
     QVERIFY(!run.Doc()->Controller()->IsPortOpen());
     QVERIFY(!run.Doc()->Controller()->HasWorker());
@@ -352,7 +354,9 @@ void CAppLinkTest::memoryStopCancelThenOk()
     QCOMPARE(run.Doc()->m_link.m_bMemoryIdle.load(), 1);
     run.Frame()->UpdateCommandUI();
     QVERIFY(run.Frame()->Action(kIdMemStart)->isEnabled());
-    QVERIFY(device.WaitForCommand(WireProtocol::kCmdStop, kLong));
+    // Waited for with the event loop running: the worker may be waiting for a
+    // log line that only this thread can write.
+    QVERIFY(WaitFor([&] { return device.CommandCount(WireProtocol::kCmdStop) > 0; }, kLong));
     QVERIFY(WaitFor([&] { return run.Doc()->m_link.m_bStopMemory.load() == 0; }, kLong));
     QVERIFY(run.Frame()->OnCommand(kIdStop));
 }
